@@ -6,6 +6,7 @@ packages=(
   g++ cmake ninja-build pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-format
+  qt6-base-dev fonts-liberation
 )
 
 missing=()
