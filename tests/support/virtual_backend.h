@@ -30,6 +30,11 @@ class VirtualBackend : public ui::Backend {
   // Moves the clock on by `ms`; due timers fire in time order, each re-armed for its next turn.
   void Advance(int ms);
   long Now() const { return now_; }
+  // Whether `form` is being shown modally and has not been closed.
+  bool ModalOpen(ui::Form& form) const {
+    auto it = modalEnded_.find(&form);
+    return it != modalEnded_.end() && !it->second;
+  }
   bool IsArmed(const ui::Timer& timer) const { return timers_.count(&timer) != 0; }
   // Texts of the boxes shown, for short assertions.
   std::vector<std::string> BoxTexts() const;
