@@ -1,8 +1,15 @@
 // The main window's layout and handlers.
 #include "app/Unit1.h"
 
+#include <stdexcept>
+#include <utility>
+
 #include "app/Unit2.h"
+#include "link/frame.h"
 #include "link/parameters.h"
+#include "link/transmit_buffer.h"
+#include "settings/keys.h"
+#include "settings/settings_file.h"
 #include "text/convert.h"
 
 namespace {
@@ -52,14 +59,68 @@ constexpr StaticLabel kLabels[] = {
 
 constexpr int kLabelHeight = 13;
 
+constexpr const char* kOpenError = "Ошибка открытия порта.";
+constexpr const char* kInitError = "Ошибка инициализации порта.";
+constexpr const char* kLogError =
+    "Не удаётся записать файл tolvaner.rxd: принятые данные не сохраняются.";
+
+// The platform's codes for the parity and stop-bit texts; other texts keep the current code.
+void ParityFromText(const std::string& text, std::uint8_t& code) {
+  if (text == "NO") {
+    code = port::kNoParity;
+  } else if (text == "EVEN") {
+    code = port::kEvenParity;
+  } else if (text == "MARK") {
+    code = port::kMarkParity;
+  } else if (text == "ODD") {
+    code = port::kOddParity;
+  } else if (text == "SPACE") {
+    code = port::kSpaceParity;
+  }
+}
+
+void StopBitsFromText(const std::string& text, std::uint8_t& code) {
+  if (text == "1") {
+    code = port::kOneStopBit;
+  } else if (text == "1.5") {
+    code = port::kOneAndHalfStopBits;
+  } else if (text == "2") {
+    code = port::kTwoStopBits;
+  }
+}
+
+// A name too long for the port-name field is not cut (the cut name could be another device):
+// it is kept out, so that opening fails with the open message.
+std::string BoundedPortName(const std::string& text) {
+  return text.size() <= port::kMaxPortNameLength ? text : std::string();
+}
+
+std::vector<std::string> PortItems() {
+  std::vector<std::string> items = {"COM1", "COM2", "COM3", "COM4"};
+  for (auto& device : port::UsbSerialDevices()) {
+    items.push_back(std::move(device));
+  }
+  return items;
+}
+
+// An identifier field, padded with zeros and written back as it goes on the wire. A part that
+// holds no hexadecimal number would give no defined byte: the transmission is refused instead.
+std::uint16_t SentIdentifier(ui::Edit& field) {
+  field.SetText(protocol::PadIdentifier(field.Text()));
+  if (auto id = protocol::IdentifierFromParts(field.Text())) {
+    return *id;
+  }
+  throw std::runtime_error("'" + field.Text() + "' is not a valid hexadecimal identifier");
+}
+
 }  // namespace
 
-TForm1::TForm1(ui::Application& app, std::filesystem::path workDir)
+TForm1::TForm1(ui::Application& app, port::SerialApi& serial, std::filesystem::path workDir)
     : ui::Form(app),
       Bevel3(*this, "Bevel3", {0, 4, 157, 129}),
       Bevel4(*this, "Bevel4", {0, 136, 157, 61}),
       Bevel5(*this, "Bevel5", {0, 200, 157, 61}),
-      ComboBox1(*this, "ComboBox1", {84, 24, 69, 21}, {"COM1", "COM2", "COM3", "COM4"}, "COM2"),
+      ComboBox1(*this, "ComboBox1", {84, 24, 69, 21}, PortItems(), "COM2"),
       ComboBox2(*this, "ComboBox2", {84, 44, 69, 21},
                 {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400",
                  "56000", "57600", "115200", "128000", "256000"},
@@ -103,6 +164,8 @@ TForm1::TForm1(ui::Application& app, std::filesystem::path workDir)
       Timer3(app, 250),
       Timer4(app, 250),
       Timer5(app, 250),
+      serial_(serial),
+      receiver_(State, Memo6, Memo5, *this),
       workDir_(std::move(workDir)) {
   SetCaption("Tolvaner");
   SetClientSize(549, 318);
@@ -156,10 +219,23 @@ TForm1::~TForm1() = default;
 
 void TForm1::WireHandlers() {
   OnClose = [this] { FormClose(); };
+  ComboBox1.OnChange = [this] { ComboBox1Change(); };
+  ComboBox2.OnChange = [this] { ComboBox2Change(); };
+  ComboBox3.OnChange = [this] { ComboBox3Change(); };
+  ComboBox4.OnChange = [this] { ComboBox4Change(); };
+  CheckBox4.OnClick = [this] { CheckBox4Click(); };
+  CheckBox1.OnClick = [this] { CheckBox1Click(); };
+  CheckBox2.OnClick = [this] { CheckBox2Click(); };
+  CheckBox3.OnClick = [this] { CheckBox3Click(); };
   Edit2.OnExit = [this] { Edit2Exit(); };
   Edit14.OnChange = [this] { Edit14Change(); };
+  Memo1.OnExit = [this] { Memo1Exit(); };
+  Button1.OnClick = [this] { Button1Click(); };
+  Button2.OnClick = [this] { Button2Click(); };
   Button3.OnClick = [this] { Button3Click(); };
   Button4.OnClick = [this] { Button4Click(); };
+  Timer1.OnTimer = [this] { Timer1Timer(); };
+  Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
   Timer4.OnTimer = [this] { Timer4Timer(); };
   Timer5.OnTimer = [this] { Timer5Timer(); };
@@ -167,6 +243,11 @@ void TForm1::WireHandlers() {
 
 void TForm1::FormCreate() {
   State.RxBusy = 0;
+  LoadSettings();
+  State.PortName = BoundedPortName(ComboBox1.Text());
+  State.BaudRate = text::StrToInt(ComboBox2.Text());
+  ParityFromText(ComboBox3.Text(), State.ParityCode);
+  StopBitsFromText(ComboBox4.Text(), State.StopBitsCode);
   // The seed follows the network-identifier field from the start, before the field is ever
   // left; the field itself is not rewritten here.
   if (auto id = protocol::ParseIdentifier(Edit2.Text())) {
@@ -174,7 +255,224 @@ void TForm1::FormCreate() {
   }
 }
 
-void TForm1::FormClose() {}
+void TForm1::LoadSettings() {
+  const auto lines = settings::ReadLines(workDir_);
+  if (!lines) {
+    return;  // no settings file: every control keeps its default
+  }
+  // A hand-edited file may hold more than a field takes; the field keeps what it can use.
+  auto fieldText = [](const ui::Edit& field, const std::string& value) {
+    return field.MaxLength() > 0 ? value.substr(0, static_cast<std::size_t>(field.MaxLength()))
+                                 : value;
+  };
+  for (const auto& line : *lines) {
+    bool preambleCodeSet = false;
+    for (const auto& [key, value] : settings::MatchKeys(line)) {
+      using settings::Key;
+      if (key > Key::PreambleCode && !preambleCodeSet) {
+        preambleCodeSet = true;
+        Edit14.SetText(text::FormatHex2(State.PreambleHigh) + text::FormatHex2(State.PreambleLow));
+      }
+      switch (key) {
+        case Key::Port:
+          ComboBox1.SetText(value);
+          break;
+        case Key::Baud:
+          ComboBox2.SetText(value);
+          break;
+        case Key::Parity:
+          ComboBox3.SetText(value);
+          break;
+        case Key::StopBits:
+          ComboBox4.SetText(value);
+          break;
+        case Key::DtrOn:
+          CheckBox1.SetChecked(true);
+          break;
+        case Key::DtrOff:
+          CheckBox1.SetChecked(false);
+          break;
+        case Key::RtsOn:
+          CheckBox2.SetChecked(true);
+          break;
+        case Key::RtsOff:
+          CheckBox2.SetChecked(false);
+          break;
+        case Key::RxClearYes:
+          CheckBox6.SetChecked(true);
+          break;
+        case Key::RxClearNo:
+          CheckBox6.SetChecked(false);
+          break;
+        case Key::RxBadYes:
+          CheckBox5.SetChecked(true);
+          break;
+        case Key::RxBadNo:
+          CheckBox5.SetChecked(false);
+          break;
+        case Key::RxToFileYes:
+          CheckBox3.SetChecked(true);
+          break;
+        case Key::RxToFileNo:
+          CheckBox3.SetChecked(false);
+          break;
+        case Key::AboutYes:
+          State.AboutEnabled = 1;
+          Button4.SetEnabled(true);
+          break;
+        case Key::AboutNo:
+          State.AboutEnabled = 0;
+          Button4.SetEnabled(false);
+          break;
+        case Key::NetId:
+          Edit2.SetText(fieldText(Edit2, value));
+          break;
+        case Key::TxFromId:
+          Edit3.SetText(fieldText(Edit3, value));
+          break;
+        case Key::TxToId:
+          Edit4.SetText(fieldText(Edit4, value));
+          break;
+        case Key::PreambleLength:
+          Edit5.SetText(value);
+          break;
+        case Key::PreambleCode:
+          preambleCodeSet = true;
+          Edit14.SetText(fieldText(Edit14, value));
+          break;
+        case Key::Timeout:
+          Timer2.SetInterval(text::StrToInt(value));
+          break;
+      }
+    }
+    // A line without the preamble code sets the field from the current bytes.
+    if (!preambleCodeSet) {
+      Edit14.SetText(text::FormatHex2(State.PreambleHigh) + text::FormatHex2(State.PreambleLow));
+    }
+  }
+}
+
+void TForm1::SaveSettings() {
+  const settings::Values values{
+      .port = ComboBox1.Text(),
+      .baud = ComboBox2.Text(),
+      .parity = ComboBox3.Text(),
+      .stopBits = ComboBox4.Text(),
+      .dtr = CheckBox1.Checked(),
+      .rts = CheckBox2.Checked(),
+      .rxClear = CheckBox6.Checked(),
+      .rxBad = CheckBox5.Checked(),
+      .rxToFile = CheckBox3.Checked(),
+      .about = State.AboutEnabled != 0,
+      .netId = Edit2.Text(),
+      .txFromId = Edit3.Text(),
+      .txToId = Edit4.Text(),
+      .preambleLength = Edit5.Text(),
+      .preambleCode = Edit14.Text(),
+      .timeout = Timer2.Interval(),
+  };
+  // A save that fails leaves the old file whole; as before, nothing is reported.
+  (void)settings::Save(workDir_, values);
+}
+
+void TForm1::FormClose() {
+  (void)State.LogFile.Close();
+}
+
+void TForm1::ComboBox1Change() {
+  CheckBox4.SetChecked(false);
+  State.PortName = BoundedPortName(ComboBox1.Text());
+}
+
+void TForm1::ComboBox2Change() {
+  CheckBox4.SetChecked(false);
+  State.BaudRate = text::StrToInt(ComboBox2.Text());
+}
+
+void TForm1::ComboBox3Change() {
+  CheckBox4.SetChecked(false);
+  ParityFromText(ComboBox3.Text(), State.ParityCode);
+}
+
+void TForm1::ComboBox4Change() {
+  CheckBox4.SetChecked(false);
+  StopBitsFromText(ComboBox4.Text(), State.StopBitsCode);
+}
+
+void TForm1::CheckBox4Click() {
+  if (CheckBox4.Checked()) {
+    OpenSequence();
+  } else {
+    CloseSequence();
+  }
+}
+
+void TForm1::CheckBox1Click() {
+  (void)serial_.RequestLine(State.PortHandle,
+                            CheckBox1.Checked() ? port::kSetDtr : port::kClearDtr);
+}
+
+void TForm1::CheckBox2Click() {
+  (void)serial_.RequestLine(State.PortHandle,
+                            CheckBox2.Checked() ? port::kSetRts : port::kClearRts);
+}
+
+void TForm1::CheckBox3Click() {
+  State.LogSeparatorPending = 1;
+  logFailureShown_ = false;
+}
+
+void TForm1::OpenFailed(const char* message) {
+  App().MessageDialog(message);
+  App().Quit();
+}
+
+// Every step runs even after an earlier one failed: a failed open then fails each later step
+// with its own message, which the quit request keeps off the screen.
+void TForm1::OpenSequence() {
+  State.PortHandle = serial_.Open(State.PortName);
+  if (State.PortHandle == port::kInvalidHandle) {
+    OpenFailed(kOpenError);
+  }
+  if (!serial_.SetQueueSizes(State.PortHandle, 256, 256)) {
+    OpenFailed(kOpenError);
+  }
+  if (!serial_.GetSettings(State.PortHandle, State.PortDcb)) {
+    OpenFailed(kOpenError);
+  }
+  State.PortDcb.BaudRate = State.BaudRate;
+  State.PortDcb.Parity = State.ParityCode;
+  State.PortDcb.StopBits = State.StopBitsCode;
+  State.PortDcb.ByteSize = 8;
+  if (!serial_.SetSettings(State.PortHandle, State.PortDcb)) {
+    OpenFailed(kInitError);
+  }
+  if (!serial_.GetTimeouts(State.PortHandle, State.PortTimeouts)) {
+    OpenFailed(kInitError);
+  }
+  State.PortTimeouts = port::Timeouts{};
+  if (!serial_.SetTimeouts(State.PortHandle, State.PortTimeouts)) {
+    OpenFailed(kInitError);
+  }
+  Timer1.SetEnabled(true);
+  Button1.SetEnabled(true);
+  CheckBox1.SetEnabled(true);
+  CheckBox2.SetEnabled(true);
+  (void)serial_.RequestLine(State.PortHandle,
+                            CheckBox1.Checked() ? port::kSetDtr : port::kClearDtr);
+  (void)serial_.RequestLine(State.PortHandle,
+                            CheckBox2.Checked() ? port::kSetRts : port::kClearRts);
+}
+
+void TForm1::CloseSequence() {
+  Timer1.SetEnabled(false);
+  serial_.Close(State.PortHandle);
+  State.PortHandle = port::kInvalidHandle;
+  Button1.SetEnabled(false);
+  CheckBox1.SetEnabled(false);
+  CheckBox2.SetEnabled(false);
+  SaveSettings();
+}
 
 void TForm1::Edit2Exit() {
   std::string text = Edit2.Text();
@@ -186,7 +484,70 @@ void TForm1::Edit14Change() {
   protocol::ApplyPreambleCode(Edit14.Text(), State.PreambleHigh, State.PreambleLow);
 }
 
+void TForm1::Memo1Exit() {
+  protocol::NormaliseBuffer(Memo1.Lines());
+}
+
+void TForm1::Button1Click() {
+  if (CheckBox6.Checked()) {
+    Button2Click();
+  }
+  Memo3.Clear();
+  Memo4.Clear();
+  protocol::CleanBuffer(Memo1.Lines());
+
+  // Everything that can fail is settled before the first byte goes out, so a refused
+  // transmission writes nothing.
+  const std::int32_t preambleLength = text::StrToInt(Edit5.Text());
+  const std::uint16_t receiver = SentIdentifier(Edit4);
+  const std::uint16_t sender = SentIdentifier(Edit3);
+  // The header carries the retransmitters last hop first; the route lists them first hop first.
+  std::vector<std::uint16_t> route;
+  for (ui::Edit* field : {&Edit11, &Edit10, &Edit9, &Edit8, &Edit7}) {
+    if (!field->Text().empty()) {
+      route.insert(route.begin(), SentIdentifier(*field));
+    }
+  }
+  std::vector<std::uint8_t> payload;
+  const auto& lines = std::as_const(Memo1).Lines();
+  for (int i = 0; i < lines.Count(); ++i) {
+    const auto byte = protocol::LineByte(lines.Get(i));
+    if (!byte) {
+      throw std::runtime_error("'" + lines.Get(i) + "' is not a valid hexadecimal byte");
+    }
+    payload.push_back(*byte);
+  }
+
+  const auto packet = protocol::BuildPacket(receiver, sender, route, payload);
+  for (std::uint8_t b : packet) {
+    Memo4.Add(text::FormatHex2(b));
+  }
+  const auto blocks = protocol::BuildBlockStream(packet, static_cast<std::uint32_t>(State.CrcSeed));
+  for (std::uint8_t b : blocks) {
+    Memo3.Add(std::to_string(b));
+  }
+  const protocol::Preamble preamble{
+      .high = State.PreambleHigh, .low = State.PreambleLow, .pairs = preambleLength};
+  protocol::WriteFrame(State.TxChunk, preamble, blocks,
+                       [this](std::span<const std::uint8_t> bytes) {
+                         // As on the line itself, a failed or timed-out write is not reported.
+                         (void)serial_.Write(State.PortHandle, bytes);
+                       });
+}
+
+void TForm1::Button2Click() {
+  Memo2.Lines().Clear();
+  Memo5.Clear();
+  Memo6.Clear();
+  Edit1.SetText("0");
+  Edit6.SetText("0");
+  Edit12.SetText("");
+  Edit13.SetText("");
+}
+
 void TForm1::Button3Click() {
+  CheckBox4.SetChecked(true);
+  CheckBox4.SetChecked(false);
   App().Quit();
 }
 
@@ -194,6 +555,128 @@ void TForm1::Button4Click() {
   if (Form2 != nullptr) {
     App().ShowModal(*Form2);
   }
+}
+
+void TForm1::Timer1Timer() {
+  if (State.RxBusy != 0) {
+    return;
+  }
+  State.RxBusy = 1;
+  bool logFailed = false;
+  try {
+    Poll();
+  } catch (...) {
+    // A failure must not leave the poll half done: the guard is released, the log closed and
+    // polling goes on; the failure itself is reported as any handler's is.
+    State.RxBusy = 0;
+    (void)State.LogFile.Close();
+    throw;
+  }
+  if (State.LogFile.IsOpen() && !State.LogFile.Close()) {
+    logFailed = true;
+  }
+  if (CheckBox3.Checked() && logOpenFailed_) {
+    logFailed = true;
+  }
+  State.RxBusy = 0;
+  // Said once, after the poll has let go, so that reception goes on while the box is open.
+  if (logFailed && !logFailureShown_) {
+    logFailureShown_ = true;
+    App().MessageDialog(kLogError);
+  }
+}
+
+void TForm1::Poll() {
+  logOpenFailed_ = false;
+  bool logOpened = false;
+  std::size_t taken = 0;
+  while (taken < kPollByteCap) {
+    std::uint32_t queued = 0;
+    if (!serial_.GetStatus(State.PortHandle, State.CommErrors, queued)) {
+      if (State.PortHandle != port::kInvalidHandle) {
+        // The device went away (an adapter pulled out): the window says so by closing the
+        // port, as if the user had unchecked the box.
+        CheckBox4.SetChecked(false);
+      }
+      return;
+    }
+    if (queued == 0) {
+      return;
+    }
+    const auto want = std::min<std::size_t>({queued, State.RxChunk.size(), kPollByteCap - taken});
+    const int got = serial_.Read(State.PortHandle, std::span(State.RxChunk).first(want));
+    if (got <= 0) {
+      return;
+    }
+    if (!logOpened && CheckBox3.Checked()) {
+      logOpened = true;
+      if (State.LogFile.Open(workDir_)) {
+        logFailureShown_ = false;
+      } else {
+        logOpenFailed_ = true;
+      }
+    }
+    for (int i = 0; i < got; ++i) {
+      ReceiveByte(State.RxChunk[static_cast<std::size_t>(i)]);
+    }
+    taken += static_cast<std::size_t>(got);
+  }
+}
+
+void TForm1::ReceiveByte(std::uint8_t byte) {
+  if (State.LogSeparatorPending != 0) {
+    State.LogFile.WriteSeparator();  // nothing when the log is not open
+    State.LogSeparatorPending = 0;
+  }
+  if (Memo2.Lines().Count() > 4095) {
+    Button2Click();
+  }
+  receiver_.Step(byte, {.crcSeed = State.CrcSeed, .acceptDamaged = CheckBox5.Checked()});
+}
+
+void TForm1::Timer2Timer() {
+  receiver_.TimeOut();
+}
+
+void TForm1::FrameStarted() {
+  Edit1.SetText("0");
+  Timer2.SetEnabled(true);
+}
+
+void TForm1::FrameLengthChanged(int bytes) {
+  Edit1.SetText(std::to_string(bytes));
+}
+
+void TForm1::FrameEnded(protocol::FrameEnd) {
+  Timer2.SetEnabled(false);
+}
+
+void TForm1::LightLamp(protocol::Lamp lamp, bool good) {
+  ui::Shape& shape = lamp == protocol::Lamp::Frame  ? Shape1
+                     : lamp == protocol::Lamp::Bits ? Shape2
+                                                    : Shape3;
+  LightLamp(shape, good ? kLampGreen : kLampRed);
+}
+
+void TForm1::ShowIdentifiers(std::uint16_t receiver, std::uint16_t sender) {
+  Edit13.SetText(text::FormatHex4(receiver));
+  Edit12.SetText(text::FormatHex4(sender));
+}
+
+void TForm1::ClearIdentifiers() {
+  Edit12.SetText("");
+  Edit13.SetText("");
+}
+
+void TForm1::Deliver(const std::string& line) {
+  Memo2.Lines().Add(line);
+  if (CheckBox3.Checked()) {
+    State.LogFile.WriteByteLine(line);
+  }
+}
+
+void TForm1::PacketChecked(const protocol::PacketReport&) {
+  Edit6.SetText(std::to_string(Memo2.Lines().Count()));
 }
 
 void TForm1::LightLamp(ui::Shape& lamp, ui::Color color) {

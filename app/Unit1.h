@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "link/receiver.h"
+#include "port/serial_port.h"
+#include "rxlog/log.h"
 #include "text/line_list.h"
 #include "ui/application.h"
 #include "ui/controls.h"
@@ -25,8 +27,8 @@ inline constexpr ui::Color kLampRed = 0x0000FF;
 // The one record of the program's state, held by the main window. The receiver's registers come
 // from the link layer, which works on them by reference.
 struct ProgramState : protocol::ReceiverRegisters {
-  std::intptr_t PortHandle = -1;
-  std::string PortName = "COM2";  // at most kPortNameMax characters
+  port::Handle PortHandle = port::kInvalidHandle;
+  std::string PortName = "COM2";  // at most port::kMaxPortNameLength characters
   std::int32_t BaudRate = 9600;
   std::uint8_t ParityCode = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
   std::uint8_t StopBitsCode = 0;  // 0 one, 1 one and a half, 2 two
@@ -39,16 +41,18 @@ struct ProgramState : protocol::ReceiverRegisters {
   std::uint8_t PreambleLow = 0x4D;
   std::array<std::uint8_t, 256> RxChunk{};
   std::array<std::uint8_t, 256> TxChunk{};
+  port::DeviceControl PortDcb;
+  port::Timeouts PortTimeouts;
   std::uint32_t CommErrors = 0;
   std::uint8_t RxBusy = 0;
-
-  static constexpr std::size_t kPortNameMax = 15;
+  rxlog::Log LogFile;  // open only during a receive poll
 };
 
-class TForm1 : public ui::Form {
+class TForm1 : public ui::Form, private protocol::ReceiverEvents {
  public:
-  // `workDir` holds the settings file and the log (the program passes its current directory).
-  TForm1(ui::Application& app, std::filesystem::path workDir);
+  // `serial` is the port layer (the system's, or a wrapper in tests); `workDir` holds the
+  // settings file and the log (the program passes its current directory).
+  TForm1(ui::Application& app, port::SerialApi& serial, std::filesystem::path workDir);
   ~TForm1() override;
 
   // The About window, created after this one.
@@ -86,13 +90,30 @@ class TForm1 : public ui::Form {
   // Handlers.
   void FormCreate();
   void FormClose();
+  void ComboBox1Change();
+  void ComboBox2Change();
+  void ComboBox3Change();
+  void ComboBox4Change();
+  void CheckBox4Click();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void CheckBox3Click();
   void Edit2Exit();
   void Edit14Change();
+  void Memo1Exit();
+  void Button1Click();
+  void Button2Click();
   void Button3Click();
   void Button4Click();
+  void Timer1Timer();
+  void Timer2Timer();
   void Timer3Timer();
   void Timer4Timer();
   void Timer5Timer();
+
+  // A poll reads at most this many bytes, in chunks of RxChunk's size, so a fast line cannot
+  // back up in the device while the window stays responsive.
+  static constexpr std::size_t kPollByteCap = 64 * 1024;
 
   // Lights a lamp and starts its reset timer (a running one is not restarted).
   void LightLamp(ui::Shape& lamp, ui::Color color);
@@ -100,9 +121,33 @@ class TForm1 : public ui::Form {
   const std::filesystem::path& WorkDir() const { return workDir_; }
 
  private:
-  void WireHandlers();
+  // Receiver events, wired to the lamps and fields.
+  void FrameStarted() override;
+  void FrameLengthChanged(int bytes) override;
+  void FrameEnded(protocol::FrameEnd how) override;
+  void LightLamp(protocol::Lamp lamp, bool good) override;
+  void ShowIdentifiers(std::uint16_t receiver, std::uint16_t sender) override;
+  void ClearIdentifiers() override;
+  void Deliver(const std::string& line) override;
+  void PacketChecked(const protocol::PacketReport& report) override;
 
+  void WireHandlers();
+  void OpenSequence();
+  void CloseSequence();
+  void OpenFailed(const char* message);
+  void SaveSettings();
+  void LoadSettings();
+  // One poll's work; Timer1Timer wraps it so that a failure never leaves the poll half done.
+  void Poll();
+  void ReceiveByte(std::uint8_t byte);
+
+  port::SerialApi& serial_;
+  protocol::Receiver receiver_;
   TForm2* Form2 = nullptr;
+  // Whether the user has been told that the log cannot be written, since logging was last
+  // switched on or last worked: said once, not at every poll.
+  bool logFailureShown_ = false;
+  bool logOpenFailed_ = false;  // this poll found the log unwritable
   std::filesystem::path workDir_;
   std::vector<std::unique_ptr<ui::Label>> labels_;
 };

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   ui::qt::QtBackend backend(argc, argv);
   ui::Application app(argc > 0 ? argv[0] : "tolvaner", backend);
   try {
-    TForm1 form1(app, std::filesystem::current_path());
+    TForm1 form1(app, port::SystemSerial(), std::filesystem::current_path());
     app.Dispatch([&form1] { form1.FormCreate(); });
     TForm2 form2(app);
     form1.SetAboutForm(&form2);

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-format
   qt6-base-dev fonts-liberation
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

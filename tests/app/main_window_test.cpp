@@ -173,7 +173,8 @@ TEST(MainWindow, PreambleCodeFieldSetsTheBytesAsTyped) {
 TEST(MainWindow, SeedFollowsTheFieldAtCreation) {
   fixtures::VirtualBackend backend;
   ui::Application app{"tolvaner", backend};
-  TForm1 form(app, std::filesystem::temp_directory_path());
+  fixtures::TempDir dir;
+  TForm1 form(app, port::SystemSerial(), dir.Path());
   form.Edit2.SetText("1234");
   form.FormCreate();
   EXPECT_EQ(form.State.CrcSeed, 0xEDCB);

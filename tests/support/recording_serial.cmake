@@ -1,0 +1,2 @@
+add_library(tolvaner_test_recording_serial INTERFACE)
+target_link_libraries(tolvaner_test_recording_serial INTERFACE tolvaner::port)
