@@ -1,7 +1,10 @@
 // The main window's layout and handlers.
 #include "app/Unit1.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "app/Unit2.h"
@@ -572,8 +575,15 @@ void TForm1::Timer1Timer() {
     (void)State.LogFile.Close();
     throw;
   }
-  if (State.LogFile.IsOpen() && !State.LogFile.Close()) {
-    logFailed = true;
+  if (State.LogFile.IsOpen()) {
+    const bool hadLines = State.LogFile.HasLines();
+    if (!State.LogFile.Close()) {
+      logFailed = true;
+    } else if (hadLines) {
+      // Only lines that reached the file show that logging works again; an open alone does not
+      // (a full disk opens, then refuses every append).
+      logFailureShown_ = false;
+    }
   }
   if (CheckBox3.Checked() && logOpenFailed_) {
     logFailed = true;
@@ -590,6 +600,12 @@ void TForm1::Poll() {
   logOpenFailed_ = false;
   bool logOpened = false;
   std::size_t taken = 0;
+  // Ten bits a byte on the line; the port's rate may be any number the user typed.
+  const std::size_t linePerPoll = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(std::int64_t{State.BaudRate} / 10 * Timer1.Interval() / 1000, 0,
+                               static_cast<std::int64_t>(kPollByteCap)));
+  constexpr auto kGraceLook = std::chrono::microseconds(200);
+  auto graceLeft = std::chrono::steady_clock::duration(std::chrono::milliseconds(2));
   while (taken < kPollByteCap) {
     std::uint32_t queued = 0;
     if (!serial_.GetStatus(State.PortHandle, State.CommErrors, queued)) {
@@ -599,6 +615,21 @@ void TForm1::Poll() {
         CheckBox4.SetChecked(false);
       }
       return;
+    }
+    // A queue that runs dry while this poll has taken less than the line carries in a poll
+    // period may be refilling: a driver hands bytes on in its own time (Linux moves them into a
+    // 4 KiB line buffer from a worker thread). Ending the poll at once would leave part of a
+    // fast line's traffic behind at every poll until the driver's buffer overflows, so the poll
+    // looks again for a moment, within a small budget that keeps the window responsive.
+    if (queued == 0 && taken > 0 && taken < linePerPoll && graceLeft.count() > 0) {
+      const auto start = std::chrono::steady_clock::now();
+      auto now = start;
+      do {
+        std::this_thread::yield();
+        now = std::chrono::steady_clock::now();
+      } while (serial_.GetStatus(State.PortHandle, State.CommErrors, queued) && queued == 0 &&
+               now - start < kGraceLook);
+      graceLeft -= now - start;
     }
     if (queued == 0) {
       return;
@@ -610,11 +641,7 @@ void TForm1::Poll() {
     }
     if (!logOpened && CheckBox3.Checked()) {
       logOpened = true;
-      if (State.LogFile.Open(workDir_)) {
-        logFailureShown_ = false;
-      } else {
-        logOpenFailed_ = true;
-      }
+      logOpenFailed_ = !State.LogFile.Open(workDir_);
     }
     for (int i = 0; i < got; ++i) {
       ReceiveByte(State.RxChunk[static_cast<std::size_t>(i)]);

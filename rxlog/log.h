@@ -38,6 +38,8 @@ class Log {
   // first, as Close does.
   [[nodiscard]] bool Open(const std::filesystem::path& dir);
   bool IsOpen() const;
+  // Whether this poll has lines waiting for Close.
+  bool HasLines() const { return !pending_.empty(); }
 
   // Add the separator line "--" or a byte line (see ByteLine) to this poll's lines. Do nothing
   // when the log is not open.

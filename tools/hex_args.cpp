@@ -51,4 +51,17 @@ std::vector<std::uint8_t> PayloadArgs(const std::vector<std::string>& args, std:
   return bytes;
 }
 
+std::int32_t NumberArg(std::string_view option, std::string_view text, std::int32_t least,
+                       std::int32_t most) {
+  const auto value = text::TryStrToInt(text);
+  if (!value || *value < least || *value > most) {
+    const std::string range = most == INT_MAX
+                                  ? "of at least " + std::to_string(least)
+                                  : "from " + std::to_string(least) + " to " + std::to_string(most);
+    throw UsageError(std::string(option) + ": '" + std::string(text) + "' is not a number " +
+                     range);
+  }
+  return *value;
+}
+
 }  // namespace cli

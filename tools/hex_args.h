@@ -1,6 +1,7 @@
-// Strict readers for the hexadecimal arguments of the command line.
+// Strict readers for the numeric arguments of the command line.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -15,5 +16,9 @@ std::uint16_t IdentifierArg(std::string_view option, std::string_view text);
 std::uint8_t ByteArg(std::string_view text);
 // Payload bytes from arguments; "-" reads white-space-separated bytes from `in` in its place.
 std::vector<std::uint8_t> PayloadArgs(const std::vector<std::string>& args, std::istream& in);
+// A whole number from `least` to `most`, in the program's integer conversion (so 0x10 and $10
+// are 16); throws UsageError naming the option otherwise.
+std::int32_t NumberArg(std::string_view option, std::string_view text, std::int32_t least,
+                       std::int32_t most = INT_MAX);
 
 }  // namespace cli

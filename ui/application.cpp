@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <exception>
+#include <utility>
 
 #include "ui/form.h"
 
@@ -54,7 +55,11 @@ void Application::Show(const MessageBox& box) {
     return;
   }
   backend_.Refresh();
+  // Handlers that run while the box is open (timers) are outermost events of their own: the view
+  // shows their changes at once.
+  const int depth = std::exchange(dispatchDepth_, 0);
   backend_.ShowMessage(box);
+  dispatchDepth_ = depth;
 }
 
 void Application::Run(Form& mainForm) {
@@ -71,7 +76,9 @@ void Application::ShowModal(Form& form) {
   }
   form.SetModal(true);
   backend_.Refresh();
+  const int depth = std::exchange(dispatchDepth_, 0);
   backend_.RunModalLoop(form);
+  dispatchDepth_ = depth;
   form.SetModal(false);
 }
 

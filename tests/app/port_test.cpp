@@ -1,6 +1,9 @@
 // "Открыть порт", the parameter drop-downs, the signal lines, unplugging and "Выход", through
 // real pseudo-terminals.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "tests/app/program.h"
 
@@ -24,10 +27,20 @@ TEST(PortControl, OpeningAMissingPortSaysSoOnceAndEnds) {
 
 TEST(PortControl, OverLongNamesAreRefusedNotCut) {
   PtyPair far;
+  // A name of exactly 15 characters that opens the device; one character more must not.
+  const std::string fits = "/tmp/tvl" + std::to_string(100000 + ::getpid() % 900000) + "x";
+  ASSERT_EQ(fits.size(), 15u);
+  std::filesystem::remove(fits);
+  std::filesystem::create_symlink(far.SlavePath(), fits);
+  {
+    Program p;
+    p.OpenPort(fits + "0");
+    EXPECT_EQ(p.backend.BoxTexts(), (std::vector<std::string>{"Ошибка открытия порта."}));
+  }
   Program p;
-  // Cut to 15 characters this would name an existing device.
-  p.OpenPort(far.SlavePath() + std::string(20, '0'));
-  EXPECT_EQ(p.backend.BoxTexts(), (std::vector<std::string>{"Ошибка открытия порта."}));
+  p.OpenPort(fits);
+  EXPECT_TRUE(p.backend.boxes.empty()) << "the 15-character name itself opens";
+  std::filesystem::remove(fits);
 }
 
 TEST(PortControl, OpensWithTheChosenParametersAndClosesOnAChange) {

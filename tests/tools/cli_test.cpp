@@ -60,6 +60,8 @@ TEST(CliEncode, LinkOptionsShapeTheFrame) {
       Cli("encode --netid 1234 --from 10 --to 30 --via 11 --via 22 --preamble-length 2 -", "ab c");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(run.out, hex + "\n");
+  // Each --via takes one value: the bytes after it are the payload.
+  EXPECT_EQ(Cli("encode --via 11 01 02").out, Cli("encode --via 11 -", "01 02").out);
   EXPECT_EQ(Cli("encode --raw --preamble-length 1 01 02 | od -An -tx1 | tr -d ' \\n'").out,
             "b24d2b6a55699555695555555555595555555655565559"
             "4b");
@@ -112,6 +114,26 @@ TEST(Cli, BadArgumentsNameThemselvesAndExitWithTwo) {
       {"encode --preamble-code B24DX", "--preamble-code"},
       {"encode --bogus", "--bogus"},
       {"decode /nonexistent/stream", "/nonexistent/stream"},
+      // Checked before the port is touched: "x" would not open.
+      {"send 01", "--port"},
+      {"send --port x --baud abc", "--baud"},
+      {"send --port x --baud 0", "--baud"},
+      {"send --port x --parity odd", "--parity"},
+      {"send --port x --stop-bits 1.5", "--stop-bits"},
+      {"send --port x --stop-bits 3", "--stop-bits"},
+      {"send --port x --via 1 --via 2 --via 3 --via 4 --via 5 --via 6", "--via"},
+      {"send --port x 1G", "'1G'"},
+      {"listen --port x --netid G", "--netid"},
+      {"listen --port x --count 0", "--count"},
+      {"listen --port x --timeout soon", "--timeout"},
+      {"listen --port x --frame-timeout -1", "--frame-timeout"},
+      {"device --id 12345", "--id"},
+      {"device --fault bogus", "--fault"},
+      {"device --fault crc+", "--fault"},
+      {"device --flood 0", "--flood"},
+      {"device --flood 100 --fault crc", "--flood"},
+      {"device --reply-delay -1", "--reply-delay"},
+      {"device --preamble-length 129", "--preamble-length"},
       {"frobnicate", "frobnicate"},
       {"", "command"},
   };

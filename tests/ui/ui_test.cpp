@@ -187,6 +187,23 @@ TEST_F(Timers, KeepFiringWhileAModalWindowOrBoxIsOpen) {
   EXPECT_EQ(fired, 12);
 }
 
+// The view must show what timers change while a box opened by a handler is still open.
+TEST_F(Timers, ChangesDuringABoxAreShownAtOnce) {
+  ui::Timer timer{app, 100};
+  timer.OnTimer = [] {};
+  timer.SetEnabled(true);
+  ui::Button button{form, "Button1", {}, "go"};
+  button.OnClick = [&] { app.MessageDialog("open"); };
+  int refreshesWhileOpen = 0;
+  backend.onMessage = [&](const ui::MessageBox&) {
+    const int before = backend.refreshes;
+    backend.Advance(300);
+    refreshesWhileOpen = backend.refreshes - before;
+  };
+  button.UserClick();
+  EXPECT_EQ(refreshesWhileOpen, 3);
+}
+
 TEST_F(Timers, FailureInATimerIsReportedAndTheTimerGoesOn) {
   ui::Timer timer{app, 100};
   int fired = 0;
