@@ -282,11 +282,9 @@ TEST(Transmit, TextsThatHoldNoNumberRefuseTheWholeTransmission) {
   }
 }
 
-// The command-line tool as a separate process. The build tree mirrors the source tree, so the
-// tool sits at tools/ beside this test's tests/app/.
+// The command-line tool as a separate process, where the build put it.
 std::filesystem::path CliPath() {
-  return std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().parent_path() /
-         "tools" / "tolvaner-cli";
+  return TOLVANER_CLI;
 }
 
 std::string CliEncode(const std::string& args) {

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "link/decoder.h"
+#include "tests/support/cli_process.h"
 #include "tests/support/frames.h"
-#include "tests/tools/child.h"
 #include "tests/tools/serial_link.h"
 #include "text/convert.h"
 #include "tools/record_format.h"
@@ -26,7 +26,7 @@ struct Device {
           return args;
         }()),
         path(child.ReadLine(2s).value_or("")) {}
-  fixtures::Child child;
+  fixtures::CliProcess child;
   std::string path;
 };
 
@@ -168,13 +168,13 @@ TEST(Device, DropsWhatWasOnItsWayWhenThePortClosesAndServesTheNextOpen) {
 TEST(Device, EndsCleanlyWhenToldOrWhenItsReaderGoes) {
   struct Row {
     const char* name;
-    std::function<void(fixtures::Child&)> end;
+    std::function<void(fixtures::CliProcess&)> end;
   };
   const Row rows[] = {
-      {"SIGINT", [](fixtures::Child& c) { c.Signal(SIGINT); }},
-      {"SIGTERM", [](fixtures::Child& c) { c.Signal(SIGTERM); }},
-      {"SIGHUP", [](fixtures::Child& c) { c.Signal(SIGHUP); }},
-      {"reader gone", [](fixtures::Child& c) { c.CloseOutput(); }},
+      {"SIGINT", [](fixtures::CliProcess& c) { c.Signal(SIGINT); }},
+      {"SIGTERM", [](fixtures::CliProcess& c) { c.Signal(SIGTERM); }},
+      {"SIGHUP", [](fixtures::CliProcess& c) { c.Signal(SIGHUP); }},
+      {"reader gone", [](fixtures::CliProcess& c) { c.CloseOutput(); }},
   };
   for (const auto& row : rows) {
     Device device({});

@@ -9,15 +9,15 @@
 #include <functional>
 #include <thread>
 
+#include "tests/support/cli_process.h"
 #include "tests/support/frames.h"
 #include "tests/support/pty.h"
-#include "tests/tools/child.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using fixtures::Bytes;
-using fixtures::Child;
+using fixtures::CliProcess;
 using fixtures::PtyPair;
 
 const std::string kWorkedLine = "frame=ok bits=ok crc=ok from=0001 to=0002 bytes=22 payload=0102";
@@ -52,7 +52,8 @@ std::vector<std::string> Args(std::initializer_list<std::string> first,
 TEST(SendListen, FramesCrossALinkedPairOfPorts) {
   PtyPair sendSide;
   PtyPair listenSide;
-  Child listen({"listen", "--port", listenSide.SlavePath(), "--count", "2", "--timeout", "5000"});
+  CliProcess listen(
+      {"listen", "--port", listenSide.SlavePath(), "--count", "2", "--timeout", "5000"});
   WaitUntilSetUp(listenSide);
   struct Row {
     std::vector<std::string> args;
@@ -66,9 +67,9 @@ TEST(SendListen, FramesCrossALinkedPairOfPorts) {
        "frame=ok bits=ok crc=ok from=0010 to=0030 bytes=30 payload=AB0C"},
   };
   for (const auto& row : rows) {
-    Child send(Args({"send", "--port", sendSide.SlavePath(), "--baud", "19200", "--parity", "ODD",
-                     "--stop-bits", "2"},
-                    row.args));
+    CliProcess send(Args({"send", "--port", sendSide.SlavePath(), "--baud", "19200", "--parity",
+                          "ODD", "--stop-bits", "2"},
+                         row.args));
     ASSERT_EQ(send.Wait(5s), 0) << send.Errors();
     EXPECT_EQ(sendSide.Collect(row.frame.size() + 1, 200ms), row.frame);
     listenSide.Inject(row.frame);
@@ -94,7 +95,7 @@ TEST(Listen, PrintsWhatDecodePrintsForTheSameBytes) {
   std::ofstream(file, std::ios::binary)
       .write(reinterpret_cast<const char*>(stream.data()), static_cast<long>(stream.size()));
   for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--json"}}) {
-    Child decode(Args({"decode", file.string()}, format));
+    CliProcess decode(Args({"decode", file.string()}, format));
     ASSERT_EQ(decode.Wait(5s), 0);
     const auto expected = decode.RestOfOutput();
     ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 4) << expected;
@@ -102,7 +103,7 @@ TEST(Listen, PrintsWhatDecodePrintsForTheSameBytes) {
     PtyPair pty;
     MakeRaw(pty);
     pty.Inject(stream);
-    Child listen(Args({"listen", "--port", pty.SlavePath(), "--timeout", "300"}, format));
+    CliProcess listen(Args({"listen", "--port", pty.SlavePath(), "--timeout", "300"}, format));
     EXPECT_EQ(listen.Wait(3s), 0) << listen.Errors();
     EXPECT_EQ(listen.RestOfOutput(), expected);
   }
@@ -111,7 +112,8 @@ TEST(Listen, PrintsWhatDecodePrintsForTheSameBytes) {
 
 TEST(Listen, DropsAFrameThatOutlivesTheFrameTimeOut) {
   PtyPair pty;
-  Child listen({"listen", "--port", pty.SlavePath(), "--frame-timeout", "100", "--count", "2"});
+  CliProcess listen(
+      {"listen", "--port", pty.SlavePath(), "--frame-timeout", "100", "--count", "2"});
   WaitUntilSetUp(pty);
   const auto started = std::chrono::steady_clock::now();
   pty.Inject(fixtures::Hex("2B 55 56"));
@@ -128,12 +130,12 @@ TEST(Listen, EndsAsAskedAndSaysWhy) {
     const char* name;
     std::vector<std::string> args;
     Bytes waiting;  // on the line before listen opens the port
-    std::function<void(PtyPair&, Child&)> act;
+    std::function<void(PtyPair&, CliProcess&)> act;
     int status;
     std::string out;
     std::string error;  // a part of the one line on standard error
   };
-  const auto nothing = [](PtyPair&, Child&) {};
+  const auto nothing = [](PtyPair&, CliProcess&) {};
   const Row rows[] = {
       {"too few frames before the silence",
        {"--count", "2", "--timeout", "200"},
@@ -152,18 +154,18 @@ TEST(Listen, EndsAsAskedAndSaysWhy) {
       {"stop signal before the count",
        {"--count", "1"},
        {},
-       [](PtyPair&, Child& c) { c.Signal(SIGTERM); },
+       [](PtyPair&, CliProcess& c) { c.Signal(SIGTERM); },
        3,
        "",
        "0 of 1 frames came before the stop signal"},
       {"stop signal without a count",
        {},
        {},
-       [](PtyPair&, Child& c) { c.Signal(SIGINT); },
+       [](PtyPair&, CliProcess& c) { c.Signal(SIGINT); },
        0,
        "",
        ""},
-      {"port gone", {}, {}, [](PtyPair& p, Child&) { p.Unplug(); }, 1, "", "went away"},
+      {"port gone", {}, {}, [](PtyPair& p, CliProcess&) { p.Unplug(); }, 1, "", "went away"},
   };
   for (const auto& row : rows) {
     PtyPair pty;
@@ -171,7 +173,7 @@ TEST(Listen, EndsAsAskedAndSaysWhy) {
     if (!row.waiting.empty()) {
       pty.Inject(row.waiting);
     }
-    Child listen(Args({"listen", "--port", pty.SlavePath()}, row.args));
+    CliProcess listen(Args({"listen", "--port", pty.SlavePath()}, row.args));
     WaitUntilSetUp(pty);  // its stop signals are in place before the port is set up
     row.act(pty, listen);
     EXPECT_EQ(listen.Wait(3s), row.status) << row.name;
@@ -198,7 +200,7 @@ TEST(PortCommands, PortFailuresNameThePortAndExitWithOne) {
        "'" + deaf.SlavePath() + "' took "},
   };
   for (const auto& row : rows) {
-    Child child(row.args);
+    CliProcess child(row.args);
     EXPECT_EQ(child.Wait(5s), 1) << row.named;
     const auto errors = child.Errors();
     EXPECT_NE(errors.find(row.named), std::string::npos) << errors;

@@ -11,14 +11,14 @@
 
 namespace fixtures {
 
-class Child {
+class CliProcess {
  public:
   // Starts the tool with `args`; standard input is /dev/null.
-  explicit Child(const std::vector<std::string>& args);
+  explicit CliProcess(const std::vector<std::string>& args);
   // Kills the process if it still runs.
-  ~Child();
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
+  ~CliProcess();
+  CliProcess(const CliProcess&) = delete;
+  CliProcess& operator=(const CliProcess&) = delete;
 
   // The next line of standard output without its line break; no value if none came in time or
   // the output ended.

@@ -1,5 +1,5 @@
 // Starting the tool with pipes on its output, and reading them with deadlines.
-#include "tests/tools/child.h"
+#include "tests/support/cli_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,7 +31,7 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-Child::Child(const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::vector<std::string>& args) {
   int out[2];
   int err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -72,7 +72,7 @@ Child::Child(const std::vector<std::string>& args) {
   }
 }
 
-Child::~Child() {
+CliProcess::~CliProcess() {
   if (!status_) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
@@ -83,7 +83,7 @@ Child::~Child() {
   }
 }
 
-void Child::Pump(std::chrono::milliseconds within, bool untilLine) {
+void CliProcess::Pump(std::chrono::milliseconds within, bool untilLine) {
   const auto deadline = Clock::now() + within;
   while (!(untilLine && outBuffer_.find('\n') != std::string::npos) && (out_ >= 0 || err_ >= 0)) {
     pollfd fds[2] = {{.fd = out_, .events = POLLIN, .revents = 0},
@@ -109,7 +109,7 @@ void Child::Pump(std::chrono::milliseconds within, bool untilLine) {
   }
 }
 
-std::optional<std::string> Child::ReadLine(std::chrono::milliseconds within) {
+std::optional<std::string> CliProcess::ReadLine(std::chrono::milliseconds within) {
   Pump(within, true);
   const auto end = outBuffer_.find('\n');
   if (end == std::string::npos) {
@@ -120,18 +120,18 @@ std::optional<std::string> Child::ReadLine(std::chrono::milliseconds within) {
   return line;
 }
 
-void Child::CloseOutput() {
+void CliProcess::CloseOutput() {
   if (out_ >= 0) {
     ::close(out_);
     out_ = -1;
   }
 }
 
-void Child::Signal(int signal) const {
+void CliProcess::Signal(int signal) const {
   ::kill(pid_, signal);
 }
 
-std::optional<int> Child::Wait(std::chrono::milliseconds within) {
+std::optional<int> CliProcess::Wait(std::chrono::milliseconds within) {
   const auto deadline = Clock::now() + within;
   while (!status_) {
     int raw = 0;
@@ -149,12 +149,12 @@ std::optional<int> Child::Wait(std::chrono::milliseconds within) {
   return status_;
 }
 
-std::string Child::RestOfOutput() {
+std::string CliProcess::RestOfOutput() {
   Pump(std::chrono::milliseconds(100), false);
   return std::exchange(outBuffer_, {});
 }
 
-std::string Child::Errors() {
+std::string CliProcess::Errors() {
   Pump(std::chrono::milliseconds(100), false);
   return errBuffer_;
 }
