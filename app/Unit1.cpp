@@ -167,6 +167,7 @@ TForm1::TForm1(ui::Application& app, port::SerialApi& serial, std::filesystem::p
       Timer3(app, 250),
       Timer4(app, 250),
       Timer5(app, 250),
+      LogNoticeTimer(app, 1),
       serial_(serial),
       receiver_(State, Memo6, Memo5, *this),
       workDir_(std::move(workDir)) {
@@ -242,6 +243,7 @@ void TForm1::WireHandlers() {
   Timer3.OnTimer = [this] { Timer3Timer(); };
   Timer4.OnTimer = [this] { Timer4Timer(); };
   Timer5.OnTimer = [this] { Timer5Timer(); };
+  LogNoticeTimer.OnTimer = [this] { LogNoticeTimerTimer(); };
 }
 
 void TForm1::FormCreate() {
@@ -589,11 +591,17 @@ void TForm1::Timer1Timer() {
     logFailed = true;
   }
   State.RxBusy = 0;
-  // Said once, after the poll has let go, so that reception goes on while the box is open.
+  // Said once, and from a timer of its own: a timer does not fire again while its own handler
+  // holds a box open, and the poll must go on while the user reads this one.
   if (logFailed && !logFailureShown_) {
     logFailureShown_ = true;
-    App().MessageDialog(kLogError);
+    LogNoticeTimer.SetEnabled(true);
   }
+}
+
+void TForm1::LogNoticeTimerTimer() {
+  LogNoticeTimer.SetEnabled(false);
+  App().MessageDialog(kLogError);
 }
 
 void TForm1::Poll() {
@@ -604,7 +612,7 @@ void TForm1::Poll() {
   const std::size_t linePerPoll = static_cast<std::size_t>(
       std::clamp<std::int64_t>(std::int64_t{State.BaudRate} / 10 * Timer1.Interval() / 1000, 0,
                                static_cast<std::int64_t>(kPollByteCap)));
-  constexpr auto kGraceLook = std::chrono::microseconds(200);
+  constexpr auto kGraceLook = std::chrono::microseconds(500);
   auto graceLeft = std::chrono::steady_clock::duration(std::chrono::milliseconds(2));
   while (taken < kPollByteCap) {
     std::uint32_t queued = 0;
@@ -624,12 +632,16 @@ void TForm1::Poll() {
     if (queued == 0 && taken > 0 && taken < linePerPoll && graceLeft.count() > 0) {
       const auto start = std::chrono::steady_clock::now();
       auto now = start;
+      bool alive = true;
       do {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));  // the driver needs the CPU
         now = std::chrono::steady_clock::now();
-      } while (serial_.GetStatus(State.PortHandle, State.CommErrors, queued) && queued == 0 &&
-               now - start < kGraceLook);
+        alive = serial_.GetStatus(State.PortHandle, State.CommErrors, queued);
+      } while (alive && queued == 0 && now - start < kGraceLook);
       graceLeft -= now - start;
+      if (!alive) {
+        continue;  // the status check above deals with a device gone
+      }
     }
     if (queued == 0) {
       return;

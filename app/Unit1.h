@@ -86,6 +86,8 @@ class TForm1 : public ui::Form, private protocol::ReceiverEvents {
   text::LineList Memo3, Memo4, Memo5, Memo6;
 
   ui::Timer Timer1, Timer2, Timer3, Timer4, Timer5;
+  // Says, right after the poll that found it, that the log cannot be written.
+  ui::Timer LogNoticeTimer;
 
   // Handlers.
   void FormCreate();
@@ -110,6 +112,7 @@ class TForm1 : public ui::Form, private protocol::ReceiverEvents {
   void Timer3Timer();
   void Timer4Timer();
   void Timer5Timer();
+  void LogNoticeTimerTimer();
 
   // A poll reads at most this many bytes, in chunks of RxChunk's size, so a fast line cannot
   // back up in the device while the window stays responsive.

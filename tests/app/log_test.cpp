@@ -38,6 +38,7 @@ struct Link {
   void Receive(const Bytes& bytes) {
     p.Arrive(far, bytes);
     p.Poll();
+    p.backend.Advance(1);  // a notice about the log follows its poll at once
   }
   fs::path Log() const { return p.dir / "tolvaner.rxd"; }
 

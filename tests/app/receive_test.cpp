@@ -25,6 +25,10 @@ using fixtures::kWorkedFrame;
 using fixtures::Program;
 using fixtures::PtyPair;
 
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
+  return Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(to));
+}
+
 // The program with its port open on a pseudo-terminal; the test holds the far end.
 struct Link {
   explicit Link(std::optional<std::string> settingsFile = std::nullopt)
@@ -41,8 +45,7 @@ struct Link {
   // More than the port reports queued at once: in pieces, one poll each.
   void ReceiveInPieces(const Bytes& bytes, std::size_t piece = 2048) {
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-      const auto end = std::min(bytes.size(), at + piece);
-      Receive(Bytes(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(end)));
+      Receive(Slice(bytes, at, std::min(bytes.size(), at + piece)));
     }
   }
   // Leaves the network-identifier field with `text` in it, as a user does.
@@ -104,10 +107,6 @@ Bytes WithByte(Bytes frame, std::size_t at, std::uint8_t value) {
 // The worked frame with its last code byte 59 made the invalid D9, which decodes the same.
 Bytes D9Frame() {
   return WithByte(kWorkedFrame, kWorkedFrame.size() - 2, 0xD9);
-}
-
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-  return Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(to));
 }
 
 TEST(Receive, EachFrameShowsItsVerdictAndDeliversWhatItShould) {
@@ -351,20 +350,6 @@ TEST(Receive, BurstLargerThanOneChunkIsReadInOnePoll) {
   EXPECT_EQ(l.p.Queued(), 0u) << "bytes left for the next poll";
   EXPECT_EQ(Seen(l.p.form1).memo2, lines);
   EXPECT_EQ(l.p.form1.Edit6.Text(), "200");
-}
-
-TEST(Receive, PollTakesAllAFastLineHasBufferedNotOnlyWhatTheLineBufferShows) {
-  // At 6 Mbaud a poll period carries 33 KB; the kernel passes buffered bytes to the port 4 KiB at
-  // a time, in its own time, so a poll that stops at the first empty look leaves the rest.
-  Link l("BAUD=6000000\n");
-  ASSERT_EQ(l.p.form1.State.BaudRate, 6000000);
-  std::vector<std::string> lines;
-  const Bytes burst = CountingFrames(600, lines);  // 12 KB, within what a pseudo-terminal holds
-  l.far.Inject(burst);
-  l.p.Poll();
-  EXPECT_EQ(l.p.form1.Memo2.Lines().Count(), 600) << "left for the next poll";
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(l.p.Queued(), 0u);
 }
 
 TEST(Receive, SustainedInputIsNotLost) {
