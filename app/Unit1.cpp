@@ -219,7 +219,10 @@ TForm1::TForm1(ui::Application& app, port::SerialApi& serial, std::filesystem::p
   FocusFirst();
 }
 
-TForm1::~TForm1() = default;
+// A window that goes while its port is open lets the port go too (no settings are written).
+TForm1::~TForm1() {
+  serial_.Close(State.PortHandle);
+}
 
 void TForm1::WireHandlers() {
   OnClose = [this] { FormClose(); };
@@ -613,6 +616,8 @@ void TForm1::Poll() {
       std::clamp<std::int64_t>(std::int64_t{State.BaudRate} / 10 * Timer1.Interval() / 1000, 0,
                                static_cast<std::int64_t>(kPollByteCap)));
   constexpr auto kGraceLook = std::chrono::microseconds(500);
+  // Slower lines never outrun the driver's hand-off between two polls: no need to look again.
+  constexpr std::size_t kDriverHandOff = 4096;
   auto graceLeft = std::chrono::steady_clock::duration(std::chrono::milliseconds(2));
   while (taken < kPollByteCap) {
     std::uint32_t queued = 0;
@@ -629,7 +634,8 @@ void TForm1::Poll() {
     // 4 KiB line buffer from a worker thread). Ending the poll at once would leave part of a
     // fast line's traffic behind at every poll until the driver's buffer overflows, so the poll
     // looks again for a moment, within a small budget that keeps the window responsive.
-    if (queued == 0 && taken > 0 && taken < linePerPoll && graceLeft.count() > 0) {
+    if (queued == 0 && taken > 0 && taken < linePerPoll && linePerPoll > kDriverHandOff &&
+        graceLeft.count() > 0) {
       const auto start = std::chrono::steady_clock::now();
       auto now = start;
       bool alive = true;
@@ -667,7 +673,7 @@ void TForm1::ReceiveByte(std::uint8_t byte) {
     State.LogFile.WriteSeparator();  // nothing when the log is not open
     State.LogSeparatorPending = 0;
   }
-  if (Memo2.Lines().Count() > 4095) {
+  if (std::as_const(Memo2).Lines().Count() > 4095) {
     Button2Click();
   }
   receiver_.Step(byte, {.crcSeed = State.CrcSeed, .acceptDamaged = CheckBox5.Checked()});
@@ -715,7 +721,7 @@ void TForm1::Deliver(const std::string& line) {
 }
 
 void TForm1::PacketChecked(const protocol::PacketReport&) {
-  Edit6.SetText(std::to_string(Memo2.Lines().Count()));
+  Edit6.SetText(std::to_string(std::as_const(Memo2).Lines().Count()));
 }
 
 void TForm1::LightLamp(ui::Shape& lamp, ui::Color color) {

@@ -19,16 +19,7 @@ using fixtures::Program;
 using fixtures::PtyPair;
 using namespace std::chrono_literals;
 
-// A program whose port is open on a pseudo-terminal; the test holds the far end.
-struct Station {
-  Station() {
-    p.OpenPort(far.SlavePath());
-    EXPECT_TRUE(p.backend.boxes.empty()) << p.backend.BoxTexts()[0];
-  }
-  PtyPair far;
-  Program p;
-  TForm1& f = p.form1;
-};
+using fixtures::Station;
 
 // The line between the two: the test carries every byte one program wrote to the other, which
 // then takes them in with one poll.

@@ -28,22 +28,14 @@ using fixtures::ReadFile;
 constexpr const char* kLogTrouble =
     "Не удаётся записать файл tolvaner.rxd: принятые данные не сохраняются.";
 
-struct Link {
-  explicit Link(std::optional<std::string> settingsFile = std::nullopt)
-      : p(std::move(settingsFile)) {
-    p.OpenPort(far.SlavePath());
-  }
-  ~Link() { p.form1.CheckBox4.SetChecked(false); }
+struct Link : fixtures::Station {
+  using Station::Station;
 
   void Receive(const Bytes& bytes) {
-    p.Arrive(far, bytes);
-    p.Poll();
+    Station::Receive(bytes);
     p.backend.Advance(1);  // a notice about the log follows its poll at once
   }
   fs::path Log() const { return p.dir / "tolvaner.rxd"; }
-
-  PtyPair far;
-  Program p;
 };
 
 // The worked frame, payload 01 02; a frame carrying 03; the worked frame with an invalid last

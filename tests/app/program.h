@@ -71,4 +71,21 @@ struct Program {
   TForm2 form2{app};
 };
 
+// A program whose port is open on a pseudo-terminal; the test holds the far end.
+struct Station {
+  explicit Station(std::optional<std::string> settingsFile = std::nullopt)
+      : p(std::move(settingsFile)) {
+    p.OpenPort(far.SlavePath());
+  }
+  // The bytes arrive from the far end and the next poll reads them.
+  void Receive(std::span<const std::uint8_t> bytes) {
+    p.Arrive(far, bytes);
+    p.Poll();
+  }
+
+  PtyPair far;
+  Program p;
+  TForm1& f = p.form1;
+};
+
 }  // namespace fixtures

@@ -30,18 +30,9 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
 }
 
 // The program with its port open on a pseudo-terminal; the test holds the far end.
-struct Link {
-  explicit Link(std::optional<std::string> settingsFile = std::nullopt)
-      : p(std::move(settingsFile)) {
-    p.OpenPort(far.SlavePath());
-  }
-  ~Link() { p.form1.CheckBox4.SetChecked(false); }
+struct Link : fixtures::Station {
+  using Station::Station;
 
-  // The bytes arrive and the next poll reads them.
-  void Receive(const Bytes& bytes) {
-    p.Arrive(far, bytes);
-    p.Poll();
-  }
   // More than the port reports queued at once: in pieces, one poll each.
   void ReceiveInPieces(const Bytes& bytes, std::size_t piece = 2048) {
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -54,9 +45,6 @@ struct Link {
     p.form1.Edit2.UserType(text);
     p.form1.UserFocus(&p.form1.Edit14);
   }
-
-  PtyPair far;
-  Program p;
 };
 
 char LampLetter(ui::Color c) {

@@ -39,15 +39,7 @@ std::string Joined(const std::vector<std::string>& parts) {
 
 // The platform's form of a text written with line feeds.
 std::string WithLineEnds(std::string_view lf) {
-  std::string out;
-  for (char c : lf) {
-    if (c == '\n') {
-      out += settings::kLineEnd;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return fixtures::WithLineEnds(lf, settings::kLineEnd);
 }
 
 // The value of the saved line that starts with `key`.

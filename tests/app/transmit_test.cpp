@@ -22,16 +22,7 @@ using fixtures::Program;
 using fixtures::PtyPair;
 using namespace std::chrono_literals;
 
-// A program whose port is open on a pseudo-terminal; the test holds the far end.
-struct Station {
-  Station() {
-    p.OpenPort(far.SlavePath());
-    EXPECT_TRUE(p.backend.boxes.empty()) << p.backend.BoxTexts()[0];
-  }
-  PtyPair far;
-  Program p;
-  TForm1& f = p.form1;
-};
+using fixtures::Station;
 
 // What one click on "Передать" put on the line.
 struct Sent {

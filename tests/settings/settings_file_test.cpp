@@ -19,15 +19,7 @@ using settings::Values;
 
 // The platform's form of a text written with line feeds.
 std::string WithLineEnds(std::string_view lf) {
-  std::string out;
-  for (char c : lf) {
-    if (c == '\n') {
-      out += settings::kLineEnd;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return fixtures::WithLineEnds(lf, settings::kLineEnd);
 }
 
 std::set<std::string> Entries(const fs::path& dir) {

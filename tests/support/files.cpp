@@ -235,4 +235,16 @@ testing::AssertionResult RunUnprivileged(const ChildBody& body) {
   return RunInChild(body, {.dropRoot = true});
 }
 
+std::string WithLineEnds(std::string_view lf, std::string_view lineEnd) {
+  std::string out;
+  for (char c : lf) {
+    if (c == '\n') {
+      out += lineEnd;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace fixtures

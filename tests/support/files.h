@@ -39,6 +39,9 @@ int OpenDescriptors(const std::filesystem::path& path);
 
 // The whole file, or no value when it cannot be read.
 std::optional<std::string> ReadFile(const std::filesystem::path& path);
+// `lf` with every line feed replaced by `lineEnd`, for comparing with text files.
+std::string WithLineEnds(std::string_view lf, std::string_view lineEnd);
+
 // Creates or replaces the file with exactly these bytes; fails the test when it cannot.
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
