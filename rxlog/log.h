@@ -5,16 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "text/line_end.h"
+
 namespace rxlog {
 
 inline constexpr std::string_view kFileName = "tolvaner.rxd";
 
 // The platform's text-mode line end, which the log uses.
-#ifdef _WIN32
-inline constexpr std::string_view kLineEnd = "\r\n";
-#else
-inline constexpr std::string_view kLineEnd = "\n";
-#endif
+inline constexpr std::string_view kLineEnd = text::kPlatformLineEnd;
 
 // A byte line as "%02s" makes it from the byte's "%02X" text: right-aligned in two columns,
 // padded with blanks; a longer text is kept whole. Without the line end.

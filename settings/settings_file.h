@@ -9,16 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "text/line_end.h"
+
 namespace settings {
 
 inline constexpr std::string_view kFileName = "tolvaner.par";
 
 // The platform's text-mode line end, which the saved file uses.
-#ifdef _WIN32
-inline constexpr std::string_view kLineEnd = "\r\n";
-#else
-inline constexpr std::string_view kLineEnd = "\n";
-#endif
+inline constexpr std::string_view kLineEnd = text::kPlatformLineEnd;
 
 // The loader reads through a 250-byte buffer, so a longer line reaches it in pieces of this many
 // characters, each handled as a line of its own.
